@@ -1,0 +1,37 @@
+#include "cli/arguments.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace vorsa::cli {
+namespace {
+
+std::optional<uint64_t> ParseNumber(std::string_view text) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  uint64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<SectorRange> ParseSectorRange(const std::string& text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  auto first = ParseNumber(std::string_view(text).substr(0, colon));
+  auto count = ParseNumber(std::string_view(text).substr(colon + 1));
+  if (!first || !count || *count == 0) return std::nullopt;
+  return SectorRange{*first, *count};
+}
+
+int Fail(int status, const std::string& message) {
+  std::fprintf(stderr, "vorsa-cli: %s\n", message.c_str());
+  return status;
+}
+
+}  // namespace vorsa::cli

@@ -1,0 +1,21 @@
+// Command-line values shared by the subcommands.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vorsa::cli {
+
+struct SectorRange {
+  uint64_t first = 0;
+  uint64_t count = 0;
+};
+
+// "FIRST:COUNT" in sectors, both decimal or 0x-prefixed hex, COUNT at least 1.
+std::optional<SectorRange> ParseSectorRange(const std::string& text);
+
+// Prints "vorsa-cli: <message>" on stderr and returns `status`.
+int Fail(int status, const std::string& message);
+
+}  // namespace vorsa::cli

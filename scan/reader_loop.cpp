@@ -1,0 +1,76 @@
+#include "scan/reader_loop.h"
+
+#include <cstring>
+#include <thread>
+
+#include "foundation/events.h"
+#include "foundation/size_text.h"
+#include "foundation/texts.h"
+
+namespace vorsa {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPausePoll{1000};
+constexpr milliseconds kFullRingPoll{100};
+
+// Waits while paused; false once a stop is requested.
+bool WaitWhilePaused(ScanTask& task) {
+  for (;;) {
+    const RunState state = task.Get();
+    if (state == RunState::StopRequested) return false;
+    if (state != RunState::Paused) return true;
+    std::this_thread::sleep_for(kPausePoll);
+  }
+}
+
+// A free ring slot, waiting while the handler is behind; none on stop.
+std::optional<ScanChunk> WaitForSlot(ScanTask& task, ChunkRing& ring) {
+  for (;;) {
+    if (auto slot = ring.FreeSlot(kFullRingPoll)) return slot;
+    if (task.Is(RunState::StopRequested)) return std::nullopt;
+  }
+}
+
+void ReadChunks(ScanTask& task, const DeviceHandle& handle, ScanScheduler& scheduler, ChunkRing& ring) {
+  for (auto next = scheduler.NextChunk(); next; next = scheduler.NextChunk()) {
+    if (!WaitWhilePaused(task)) return;
+    auto slot = WaitForSlot(task, ring);
+    if (!slot) return;
+    const bool ok = ReadSectors(handle, slot->bytes, *next, kChunkSectors);
+    slot->WriteTrailer(*next, ok);
+    ring.Push();
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ReadErrorReport(uint32_t failed, uint32_t total, bool removable) {
+  if (failed == 0 || static_cast<uint64_t>(failed) * 20 < total) return std::nullopt;
+  std::string text = FormatText(GetText("ScanEncountErr"),
+                                {uint64_t{failed}, std::string_view(SizeText(uint64_t{failed} * kChunkDataBytes))});
+  if (removable) text += "\n" + GetText("MaybeUsbPoorContact");
+  return text;
+}
+
+void ReaderLoop(ScanTask& task, const DiskInfo& device, ScanScheduler& scheduler, ChunkRing& ring,
+                UserChannel& user) {
+  if (auto handle = OpenDevice(device)) {
+    ResetScanCounters();
+    ReadChunks(task, *handle, scheduler, ring);
+
+    const uint32_t failed = ReadStats().scanFailed.load();
+    const uint32_t total = ReadStats().scanTotal.load();
+    if (auto report = ReadErrorReport(failed, total, device.removable != 0)) {
+      user.ShowMessage(*report);
+      ReportEvent(kEventScanReadErrors, FormatText("Disk scan error: %u / %u", {uint64_t{failed}, uint64_t{total}}),
+                  true);
+    }
+    Close(*handle);
+  }
+  task.FinishIfRunning();
+  ring.CloseWriting();
+}
+
+}  // namespace vorsa
