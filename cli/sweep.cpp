@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "cli/arguments.h"
@@ -41,8 +43,22 @@ struct SweepCounts {
   std::atomic<uint64_t> chunksDone{0};
   std::atomic<uint64_t> chunksFailed{0};
   std::atomic<uint64_t> sectorsDone{0};  // sectors of the range in the chunks done
-  std::atomic<bool> finished{false};
-  std::chrono::steady_clock::time_point finishedAt;  // written before `finished`
+  std::mutex lock;  // guards the two below
+  std::condition_variable ended;
+  bool finished = false;
+  std::chrono::steady_clock::time_point finishedAt;
+
+  void Finish() {
+    std::lock_guard hold(lock);
+    finishedAt = std::chrono::steady_clock::now();
+    finished = true;
+    ended.notify_all();
+  }
+  // Waits up to `wait` for the end; true once it has come.
+  bool WaitForEnd(std::chrono::milliseconds wait) {
+    std::unique_lock hold(lock);
+    return ended.wait_for(hold, wait, [&] { return finished; });
+  }
 };
 
 std::optional<SweepOptions> ParseOptions(const std::vector<std::string>& args, int* status) {
@@ -106,8 +122,7 @@ void DrainRing(ScanTask& task, const DiskInfo& device, ChunkRing& ring, ScanSche
       break;
     }
   }
-  counts.finishedAt = std::chrono::steady_clock::now();
-  counts.finished = true;
+  counts.Finish();
 }
 
 double MegabytesPerSecond(uint64_t bytes, double seconds) {
@@ -159,7 +174,7 @@ int RunSweep(const std::vector<std::string>& args) {
   ProgressLine progress;
   const uint64_t planned = scheduler.plannedChunks();
   auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
-  while (!counts.finished) {
+  for (;;) {
     if (interrupted) task.Set(RunState::StopRequested);
     const uint64_t done = counts.chunksDone;
     const double percent = planned ? 100.0 * static_cast<double>(done) / static_cast<double>(planned) : 100.0;
@@ -168,7 +183,7 @@ int RunSweep(const std::vector<std::string>& args) {
                   MegabytesPerSecond(counts.sectorsDone * kSectorSize, elapsed()),
                   static_cast<unsigned long long>(counts.chunksFailed.load()));
     progress.Show(line);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (counts.WaitForEnd(std::chrono::milliseconds(200))) break;
   }
   handler.join();
   reader.join();

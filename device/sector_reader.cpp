@@ -18,6 +18,7 @@ constexpr uint64_t kUnknownSizeSectors = 1ULL << 48;
 struct ReaderState {
   std::mutex lock;  // one read at a time in the whole process
   platform::TimedReader io;
+  platform::IoBuffer bounce;  // where reads for plain caller memory land
   ReadCounters counters;
   std::atomic<bool> smallReads{false};
   std::atomic<int64_t> deadlineMs{kReadDeadline.count()};
@@ -75,50 +76,87 @@ DeviceHandle OpenSource(std::shared_ptr<platform::BlockSource> source, std::stri
 
 void Close(DeviceHandle& device) { device.handle.reset(); }
 
-bool ReadSectors(const DeviceHandle& device, void* buffer, uint64_t lba, uint32_t count) {
-  ReaderState& state = State();
-  const uint32_t piece = state.smallReads.load() ? kSmallPieceSectors : kPieceSectors;
-  std::lock_guard hold(state.lock);
+namespace {
 
-  // What is not read comes back as zeros. Zeroing only those sectors, rather
-  // than the whole buffer before reading, saves a pass over every chunk.
-  auto* out = static_cast<uint8_t*>(buffer);
-  auto zeroFrom = [&](uint64_t sector) {
-    std::memset(out + sector * kSectorSize, 0, (count - sector) * kSectorSize);
-  };
+// Reads into `buffer` from its start; returns the sectors read before the
+// first failure and whether all `count` were read. Runs under the reader
+// lock.
+struct ReadOutcome {
+  uint32_t sectorsRead = 0;
+  bool whole = false;
+};
+
+ReadOutcome ReadPieces(ReaderState& state, const DeviceHandle& device, platform::IoBuffer& buffer, uint64_t lba,
+                       uint32_t count) {
+  if (lba > UINT64_MAX / kSectorSize - count) return {};  // byte offsets must not wrap
+  const uint32_t piece = state.smallReads.load() ? kSmallPieceSectors : kPieceSectors;
+  std::vector<platform::ReadPiece> pieces;
+  pieces.reserve((count + piece - 1) / piece);
+  for (uint32_t done = 0; done < count; done += piece) {
+    const uint32_t sectors = std::min(piece, count - done);
+    pieces.push_back({(lba + done) * kSectorSize, static_cast<size_t>(sectors) * kSectorSize,
+                      static_cast<size_t>(done) * kSectorSize});
+  }
+  const size_t whole =
+      state.io.ReadInOrder(device.handle, buffer, pieces, std::chrono::milliseconds(state.deadlineMs.load()));
+  if (whole == pieces.size()) return {count, true};
+  return {static_cast<uint32_t>(whole * piece), false};
+}
+
+// The common path of both forms of ReadSectors: clipping, counting, and
+// zeros wherever nothing was read. `read` fills the first sectors it is
+// asked for and says how many it read.
+template <typename ReadFn, typename ZeroFn>
+bool ReadCounted(const DeviceHandle& device, uint64_t lba, uint32_t count, ReadFn read, ZeroFn zeroFrom) {
+  ReaderState& state = State();
+  std::lock_guard hold(state.lock);
   if (lba > device.lastSector || count == 0 || !device.IsOpen()) {
-    zeroFrom(0);
+    zeroFrom(0, count);
     return false;
   }
-  if (count - 1 > device.lastSector - lba) {
-    const uint32_t inside = static_cast<uint32_t>(device.lastSector - lba + 1);
-    zeroFrom(inside);
-    count = inside;
-  }
+  const uint32_t asked = count;
+  if (count - 1 > device.lastSector - lba) count = static_cast<uint32_t>(device.lastSector - lba + 1);
 
-  bool ok = lba <= UINT64_MAX / kSectorSize - count;  // byte offsets must not wrap
-  if (ok) {
-    std::vector<platform::ReadPiece> pieces;
-    pieces.reserve((count + piece - 1) / piece);
-    for (uint32_t done = 0; done < count; done += piece) {
-      const uint32_t sectors = std::min(piece, count - done);
-      pieces.push_back({(lba + done) * kSectorSize, static_cast<size_t>(sectors) * kSectorSize,
-                        out + static_cast<size_t>(done) * kSectorSize});
-    }
-    const size_t whole =
-        state.io.ReadInOrder(device.handle, pieces, std::chrono::milliseconds(state.deadlineMs.load()));
-    ok = whole == pieces.size();
-    if (!ok) zeroFrom(static_cast<uint64_t>(whole) * piece);
-  } else {
-    zeroFrom(0);
-  }
+  const ReadOutcome outcome = read(state, count);
+  // Zeroing only what was not read, rather than the whole buffer first,
+  // saves a pass over every chunk.
+  zeroFrom(outcome.sectorsRead, asked);
 
   ReadCounters& c = state.counters;
   auto& total = count == kChunkSectors ? c.scanTotal : c.otherTotal;
   auto& failed = count == kChunkSectors ? c.scanFailed : c.otherFailed;
   total.fetch_add(1);
-  if (!ok) failed.fetch_add(1);
-  return ok;
+  if (!outcome.whole) failed.fetch_add(1);
+  return outcome.whole;
+}
+
+}  // namespace
+
+bool ReadSectors(const DeviceHandle& device, void* buffer, uint64_t lba, uint32_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  auto read = [&](ReaderState& state, uint32_t sectors) {
+    // Reads land in a private buffer first: the caller's memory cannot be
+    // handed to a read that may complete late.
+    const size_t bytes = static_cast<size_t>(sectors) * kSectorSize;
+    if (state.bounce.size() < bytes) state.bounce = platform::IoBuffer(bytes);
+    const ReadOutcome outcome = ReadPieces(state, device, state.bounce, lba, sectors);
+    std::memcpy(out, state.bounce.data(), static_cast<size_t>(outcome.sectorsRead) * kSectorSize);
+    return outcome;
+  };
+  auto zeroFrom = [&](uint32_t from, uint32_t to) {
+    std::memset(out + static_cast<size_t>(from) * kSectorSize, 0, static_cast<size_t>(to - from) * kSectorSize);
+  };
+  return ReadCounted(device, lba, count, read, zeroFrom);
+}
+
+bool ReadSectors(const DeviceHandle& device, platform::IoBuffer& buffer, uint64_t lba, uint32_t count) {
+  if (buffer.size() < static_cast<size_t>(count) * kSectorSize) return false;
+  auto read = [&](ReaderState& state, uint32_t sectors) { return ReadPieces(state, device, buffer, lba, sectors); };
+  auto zeroFrom = [&](uint32_t from, uint32_t to) {
+    std::memset(buffer.data() + static_cast<size_t>(from) * kSectorSize, 0,
+                static_cast<size_t>(to - from) * kSectorSize);
+  };
+  return ReadCounted(device, lba, count, read, zeroFrom);
 }
 
 ReadCounters& ReadStats() { return State().counters; }

@@ -12,6 +12,7 @@
 
 #include "foundation/records.h"
 #include "platform/block_source.h"
+#include "platform/timed_read.h"
 
 namespace vorsa {
 
@@ -42,6 +43,9 @@ void Close(DeviceHandle& device);
 // lastSector is shortened; one starting past it fails without being counted.
 // True only when every sector asked for (after shortening) was read.
 bool ReadSectors(const DeviceHandle& device, void* buffer, uint64_t lba, uint32_t count);
+// The same into a buffer of the reader's own kind, read in place without a
+// copy (the scan's chunks). A read that overruns renews the buffer's storage.
+bool ReadSectors(const DeviceHandle& device, platform::IoBuffer& buffer, uint64_t lba, uint32_t count);
 
 // A scan reads in chunks of this many sectors; reads of exactly this size are
 // counted apart from all others.

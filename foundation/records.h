@@ -83,6 +83,7 @@ struct DiskInfo {
   FsKind fsKind = FsKind::Unknown;
   uint64_t freeSectors = 0;
   std::string volumePath;  // the partition's own device node
+  std::string mountPoint;  // where the volume is mounted; empty when it is not
   std::string volumeLabel;
   std::string fsName;
   uint32_t volumeSerial = 0;

@@ -1,10 +1,13 @@
 #include "platform/timed_read.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
-#include <deque>
+#include <new>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,63 +20,80 @@ constexpr int kMaxStuckWorkers = 4;
 
 std::atomic<int> stuckWorkers{0};
 
+using Clock = std::chrono::steady_clock;
+
 }  // namespace
 
-// One thread and two private buffers, so that one piece can be read while the
-// caller copies the other out.
+namespace {
+
+// Zeroed, page-aligned storage straight from the kernel: it copies into
+// aligned memory markedly faster, and pages that are never written (most
+// ring slots while the handler keeps up) cost nothing.
+std::shared_ptr<uint8_t[]> AllocateStorage(size_t size) {
+  const size_t bytes = std::max<size_t>(size, 1);
+  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(memory), [bytes](uint8_t* p) { ::munmap(p, bytes); });
+}
+
+}  // namespace
+
+IoBuffer::IoBuffer(size_t size) : storage_(AllocateStorage(size)), size_(size) {}
+
+void IoBuffer::Renew(size_t keepBytes) {
+  std::shared_ptr<uint8_t[]> fresh = AllocateStorage(size_);
+  std::copy_n(storage_.get(), std::min(keepBytes, size_), fresh.get());
+  storage_ = std::move(fresh);
+}
+
+// One thread that reads one batch of pieces at a time.
 class IoWorker {
  public:
-  static constexpr int kSlots = 2;
-
   static std::shared_ptr<IoWorker> Start() {
     auto worker = std::shared_ptr<IoWorker>(new IoWorker);
     worker->thread_ = std::thread([worker] { worker->Run(); });
     return worker;
   }
 
-  // Queues a read into slot `slot`.
-  void Issue(int slot, std::shared_ptr<BlockSource> source, uint64_t offset, size_t bytes) {
-    std::lock_guard lock(mutex_);
-    Slot& s = slots_[slot];
-    if (s.buffer.size() < bytes) s.buffer.resize(bytes);
-    s.source = std::move(source);
-    s.offset = offset;
-    s.bytes = bytes;
-    s.done = false;
-    queue_.push_back(slot);
+  struct Outcome {
+    size_t whole = 0;  // pieces read whole, in order
+    bool overran = false;
+  };
+
+  // Reads the batch. After an overrun the worker is blocked and must be
+  // abandoned.
+  Outcome Read(const std::shared_ptr<BlockSource>& source, const std::shared_ptr<uint8_t[]>& storage,
+               std::span<const ReadPiece> pieces, std::chrono::milliseconds deadline) {
+    std::unique_lock lock(mutex_);
+    source_ = source;
+    storage_ = storage;
+    pieces_.assign(pieces.begin(), pieces.end());
+    completed_ = 0;
+    batchDone_ = false;
+    pieceStart_ = Clock::now();
     workReady_.notify_one();
+    // Woken only when the batch ends; a wake at a deadline checks whether
+    // the piece running then has been running too long.
+    Outcome outcome;
+    while (!batchDone_) {
+      if (readDone_.wait_until(lock, pieceStart_ + deadline, [&] { return batchDone_; })) break;
+      if (Clock::now() >= pieceStart_ + deadline) {
+        outcome.overran = true;
+        break;
+      }
+    }
+    outcome.whole = completed_;
+    source_.reset();
+    storage_.reset();
+    return outcome;
   }
 
-  enum class Outcome { Whole, Failed, Overran };
-
-  // Waits for slot `slot` until `deadline`; when it was read whole, copies its
-  // bytes to `out`.
-  Outcome Complete(int slot, uint8_t* out, std::chrono::steady_clock::time_point deadline) {
-    std::unique_lock lock(mutex_);
-    Slot& s = slots_[slot];
-    if (!readDone_.wait_until(lock, deadline, [&] { return s.done; })) return Outcome::Overran;
-    if (s.result != static_cast<int64_t>(s.bytes)) return Outcome::Failed;
-    std::memcpy(out, s.buffer.data(), s.bytes);
-    return Outcome::Whole;
-  }
-
-  // Waits for whatever is still queued or running; used when the caller
-  // stops early and the worker is healthy.
-  bool Drain(std::chrono::steady_clock::time_point deadline) {
-    std::unique_lock lock(mutex_);
-    return readDone_.wait_until(lock, deadline, [&] { return queue_.empty() && !busy_; });
-  }
-
-  // The worker overran: nothing more is read, and it ends on its own when the
-  // read it is blocked in returns.
+  // The worker overran: it ends on its own when the read it is blocked in
+  // returns, and lets go of the storage then.
   void Abandon() {
     std::lock_guard lock(mutex_);
     abandoned_ = true;
-    queue_.clear();
-    if (busy_) {
-      countedStuck_ = true;
-      stuckWorkers.fetch_add(1);
-    }
+    stuckWorkers.fetch_add(1);
     workReady_.notify_one();
     thread_.detach();
   }
@@ -81,53 +101,54 @@ class IoWorker {
   void Stop() {
     {
       std::lock_guard lock(mutex_);
-      abandoned_ = true;
+      stopping_ = true;
       workReady_.notify_one();
     }
     thread_.join();
   }
 
  private:
-  struct Slot {
-    std::vector<uint8_t> buffer;
-    std::shared_ptr<BlockSource> source;
-    uint64_t offset = 0;
-    size_t bytes = 0;
-    int64_t result = 0;
-    bool done = true;
-  };
-
   IoWorker() = default;
 
   void Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      workReady_.wait(lock, [&] { return abandoned_ || !queue_.empty(); });
+      workReady_.wait(lock, [&] { return stopping_ || abandoned_ || !batchDone_; });
+      if (stopping_ || abandoned_) break;
+      RunBatch(lock);
       if (abandoned_) break;
-      Slot& s = slots_[queue_.front()];
-      queue_.pop_front();
-      busy_ = true;
-      std::shared_ptr<BlockSource> source = s.source;
-      lock.unlock();
-      const int64_t result = source->ReadAt(s.buffer.data(), s.bytes, s.offset);
-      lock.lock();
-      busy_ = false;
-      s.result = result;
-      s.done = true;
-      s.source.reset();
-      readDone_.notify_all();
+      batchDone_ = true;
+      readDone_.notify_one();
     }
-    if (countedStuck_) stuckWorkers.fetch_sub(1);
+    if (abandoned_) stuckWorkers.fetch_sub(1);
+  }
+
+  void RunBatch(std::unique_lock<std::mutex>& lock) {
+    // Held here so that they outlive a caller that gives up.
+    std::shared_ptr<BlockSource> source = source_;
+    std::shared_ptr<uint8_t[]> storage = storage_;
+    const std::vector<ReadPiece> pieces = pieces_;
+    for (const ReadPiece& piece : pieces) {
+      lock.unlock();
+      const int64_t got = source->ReadAt(storage.get() + piece.bufferOffset, piece.bytes, piece.offset);
+      lock.lock();
+      if (abandoned_ || got != static_cast<int64_t>(piece.bytes)) return;
+      ++completed_;
+      pieceStart_ = Clock::now();
+    }
   }
 
   std::mutex mutex_;
   std::condition_variable workReady_;
   std::condition_variable readDone_;
-  Slot slots_[kSlots];
-  std::deque<int> queue_;
-  bool busy_ = false;
+  std::shared_ptr<BlockSource> source_;
+  std::shared_ptr<uint8_t[]> storage_;
+  std::vector<ReadPiece> pieces_;
+  size_t completed_ = 0;
+  bool batchDone_ = true;
+  Clock::time_point pieceStart_;
   bool abandoned_ = false;
-  bool countedStuck_ = false;
+  bool stopping_ = false;
   std::thread thread_;
 };
 
@@ -139,38 +160,21 @@ TimedReader::~TimedReader() {
 
 int TimedReader::StuckWorkers() { return stuckWorkers.load(); }
 
-size_t TimedReader::ReadInOrder(const std::shared_ptr<BlockSource>& source, std::span<const ReadPiece> pieces,
-                                std::chrono::milliseconds deadline) {
+size_t TimedReader::ReadInOrder(const std::shared_ptr<BlockSource>& source, IoBuffer& buffer,
+                                std::span<const ReadPiece> pieces, std::chrono::milliseconds deadline) {
   if (pieces.empty()) return 0;
   if (!worker_) {
     if (stuckWorkers.load() >= kMaxStuckWorkers) return 0;
     worker_ = IoWorker::Start();
   }
-  using Clock = std::chrono::steady_clock;
-  std::vector<Clock::time_point> due(pieces.size());
-  auto issue = [&](size_t i) {
-    due[i] = Clock::now() + deadline;
-    worker_->Issue(static_cast<int>(i % IoWorker::kSlots), source, pieces[i].offset, pieces[i].bytes);
-  };
-
-  issue(0);
-  size_t done = 0;
-  IoWorker::Outcome outcome = IoWorker::Outcome::Whole;
-  for (; done < pieces.size(); ++done) {
-    // Read ahead one piece while this one is copied out.
-    if (done + 1 < pieces.size()) issue(done + 1);
-    const int slot = static_cast<int>(done % IoWorker::kSlots);
-    outcome = worker_->Complete(slot, pieces[done].out, due[done]);
-    if (outcome != IoWorker::Outcome::Whole) break;
-  }
-  // After a failed piece the read-ahead may still run; keep the worker only
-  // if it settles in time. After an overrun it is blocked: let it go.
-  if (outcome == IoWorker::Outcome::Overran ||
-      (outcome == IoWorker::Outcome::Failed && !worker_->Drain(Clock::now() + deadline))) {
+  const IoWorker::Outcome outcome = worker_->Read(source, buffer.storage(), pieces, deadline);
+  if (outcome.overran) {
     worker_->Abandon();
     worker_.reset();
+    // The pieces before the one that overran are complete: keep them.
+    buffer.Renew(outcome.whole < pieces.size() ? pieces[outcome.whole].bufferOffset : 0);
   }
-  return done;
+  return outcome.whole;
 }
 
 }  // namespace vorsa::platform

@@ -2,16 +2,21 @@
 //
 // The reader fills a slot in place and publishes it; the handler works on the
 // oldest published slot in place and hands it back. No chunk is copied on its
-// way through, and at most eight chunks (64 MiB) are held at once.
+// way through, and at most eight chunks (64 MiB) are held at once. Free slots
+// are handed out most recently freed first: while the handler keeps up, the
+// same two or three slots go round and stay in the processor's cache.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "device/sector_reader.h"
 
@@ -24,9 +29,10 @@ constexpr size_t kChunkBytes = kChunkDataBytes + kChunkTrailerBytes;  // 0x80020
 // One chunk: 16384 sectors and a trailer holding the first sector (low word,
 // high word) and the read result (1 every sector read, 0 otherwise).
 struct ScanChunk {
-  uint8_t* bytes = nullptr;
+  platform::IoBuffer* buffer = nullptr;
 
-  uint8_t* Sector(uint32_t index) const { return bytes + static_cast<size_t>(index) * kSectorSize; }
+  uint8_t* bytes() const { return buffer->data(); }
+  uint8_t* Sector(uint32_t index) const { return bytes() + static_cast<size_t>(index) * kSectorSize; }
   void WriteTrailer(uint64_t firstSector, bool readOk);
   uint64_t FirstSector() const;
   bool ReadOk() const;
@@ -62,12 +68,12 @@ class ChunkRing {
   uint32_t Count() const;
 
  private:
-  std::unique_ptr<uint8_t[]> block_;
+  std::array<platform::IoBuffer, kSlots> slots_;
   mutable std::mutex lock_;
   std::condition_variable changed_;
-  uint32_t head_ = 0;   // oldest published slot
-  uint32_t count_ = 0;  // published slots
-  bool filling_ = false;  // the reader holds the slot after the published ones
+  std::vector<uint32_t> free_;        // a stack: the most recently freed slot on top
+  std::deque<uint32_t> published_;    // oldest first
+  std::optional<uint32_t> filling_;   // the slot the reader holds
   std::atomic<bool> writingClosed_{false};
 };
 

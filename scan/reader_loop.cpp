@@ -38,7 +38,7 @@ void ReadChunks(ScanTask& task, const DeviceHandle& handle, ScanScheduler& sched
     if (!WaitWhilePaused(task)) return;
     auto slot = WaitForSlot(task, ring);
     if (!slot) return;
-    const bool ok = ReadSectors(handle, slot->bytes, *next, kChunkSectors);
+    const bool ok = ReadSectors(handle, *slot->buffer, *next, kChunkSectors);
     slot->WriteTrailer(*next, ok);
     ring.Push();
   }
@@ -54,19 +54,23 @@ std::optional<std::string> ReadErrorReport(uint32_t failed, uint32_t total, bool
   return text;
 }
 
+void ReadScheduledChunks(ScanTask& task, const DeviceHandle& handle, bool removable, ScanScheduler& scheduler,
+                         ChunkRing& ring, UserChannel& user) {
+  ResetScanCounters();
+  ReadChunks(task, handle, scheduler, ring);
+  const uint32_t failed = ReadStats().scanFailed.load();
+  const uint32_t total = ReadStats().scanTotal.load();
+  if (auto report = ReadErrorReport(failed, total, removable)) {
+    user.ShowMessage(*report);
+    ReportEvent(kEventScanReadErrors, FormatText("Disk scan error: %u / %u", {uint64_t{failed}, uint64_t{total}}),
+                true);
+  }
+}
+
 void ReaderLoop(ScanTask& task, const DiskInfo& device, ScanScheduler& scheduler, ChunkRing& ring,
                 UserChannel& user) {
   if (auto handle = OpenDevice(device)) {
-    ResetScanCounters();
-    ReadChunks(task, *handle, scheduler, ring);
-
-    const uint32_t failed = ReadStats().scanFailed.load();
-    const uint32_t total = ReadStats().scanTotal.load();
-    if (auto report = ReadErrorReport(failed, total, device.removable != 0)) {
-      user.ShowMessage(*report);
-      ReportEvent(kEventScanReadErrors, FormatText("Disk scan error: %u / %u", {uint64_t{failed}, uint64_t{total}}),
-                  true);
-    }
+    ReadScheduledChunks(task, *handle, device.removable != 0, scheduler, ring, user);
     Close(*handle);
   }
   task.FinishIfRunning();

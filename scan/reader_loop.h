@@ -22,5 +22,8 @@ std::optional<std::string> ReadErrorReport(uint32_t failed, uint32_t total, bool
 // the device cannot be opened, so the handler can drain and finish.
 void ReaderLoop(ScanTask& task, const DiskInfo& device, ScanScheduler& scheduler, ChunkRing& ring,
                 UserChannel& user);
+// The loop itself over a device already open, with the read-error report.
+void ReadScheduledChunks(ScanTask& task, const DeviceHandle& handle, bool removable, ScanScheduler& scheduler,
+                         ChunkRing& ring, UserChannel& user);
 
 }  // namespace vorsa
