@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Whole-image sweep against cat on the same file, page cache warm.
+# Whole-image sweep and scan against cat on the same file, page cache warm.
 #   bench/sweep_vs_cat.sh [SIZE_MIB] [RUNS]
 # Builds vorsa-cli in build/release if needed, makes a file of random data
 # there, and prints the best time of each over RUNS interleaved runs and the
@@ -22,14 +22,17 @@ nanos() {
   echo $(( $(date +%s%N) - start ))
 }
 
-best_cat=0 best_sweep=0
+best_cat=0 best_sweep=0 best_scan=0
 for _ in $(seq "$runs"); do
   t=$(nanos cat "$image"); (( best_cat == 0 || t < best_cat )) && best_cat=$t
   t=$(nanos build/release/cli/vorsa-cli sweep "$image"); (( best_sweep == 0 || t < best_sweep )) && best_sweep=$t
+  t=$(nanos build/release/cli/vorsa-cli scan "$image"); (( best_scan == 0 || t < best_scan )) && best_scan=$t
 done
-awk -v mib="$size_mib" -v runs="$runs" -v file="$image" -v c="$best_cat" -v s="$best_sweep" 'BEGIN {
+awk -v mib="$size_mib" -v runs="$runs" -v file="$image" -v c="$best_cat" -v s="$best_sweep" -v n="$best_scan" 'BEGIN {
   printf "file: %s (%d MiB), best of %d interleaved runs\n", file, mib, runs
   printf "cat:   %.3f s  %.0f MB/s\n", c / 1e9, mib * 1.048576e3 / (c / 1e6)
   printf "sweep: %.3f s  %.0f MB/s\n", s / 1e9, mib * 1.048576e3 / (s / 1e6)
+  printf "scan:  %.3f s  %.0f MB/s\n", n / 1e9, mib * 1.048576e3 / (n / 1e6)
   printf "sweep throughput / cat throughput: %.0f %%\n", 100 * c / s
+  printf "scan throughput / sweep throughput: %.0f %%\n", 100 * s / n
 }'

@@ -18,7 +18,29 @@ std::optional<uint64_t> ParseNumber(std::string_view text) {
   return value;
 }
 
+struct ModeName {
+  const char* name;
+  RecoveryMode mode;
+};
+constexpr ModeName kModeNames[] = {
+    {"deep", RecoveryMode::DeepScan},       {"deleted", RecoveryMode::DeletedFiles},
+    {"format", RecoveryMode::Formatted},    {"usb", RecoveryMode::UsbCard},
+    {"recycle", RecoveryMode::RecycleBin},  {"partition", RecoveryMode::LostPartition},
+};
+
 }  // namespace
+
+std::optional<RecoveryMode> ParseRecoveryMode(const std::string& text) {
+  for (const ModeName& m : kModeNames)
+    if (text == m.name || text == std::to_string(static_cast<int>(m.mode))) return m.mode;
+  return std::nullopt;
+}
+
+const char* RecoveryModeName(RecoveryMode mode) {
+  for (const ModeName& m : kModeNames)
+    if (m.mode == mode) return m.name;
+  return "none";
+}
 
 std::optional<SectorRange> ParseSectorRange(const std::string& text) {
   const size_t colon = text.find(':');

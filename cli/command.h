@@ -19,5 +19,7 @@ struct Command {
 
 int RunSweep(const std::vector<std::string>& args);
 extern const char kSweepUsage[];
+int RunScan(const std::vector<std::string>& args);
+extern const char kScanUsage[];
 
 }  // namespace vorsa::cli

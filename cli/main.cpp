@@ -12,6 +12,7 @@ namespace {
 
 const Command kCommands[] = {
     {"sweep", "read a device chunk by chunk as a scan does", kSweepUsage, RunSweep},
+    {"scan", "scan a device and show its progress", kScanUsage, RunScan},
 };
 
 void PrintOverview(FILE* out) {

@@ -24,14 +24,29 @@ ProgressLine::ProgressLine() : live_(::isatty(STDERR_FILENO) == 1) {}
 
 void ProgressLine::Show(const std::string& text) {
   if (!live_) return;
-  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  // Back to the first line shown, then each line over the old one.
+  if (linesShown_ > 1) std::fprintf(stderr, "\033[%zuF", linesShown_ - 1);
+  std::fputc('\r', stderr);
+  size_t lines = 1;
+  for (char c : text) {
+    if (c == '\n') {
+      std::fputs("\033[K\n", stderr);
+      ++lines;
+    } else {
+      std::fputc(c, stderr);
+    }
+  }
+  std::fputs("\033[K", stderr);
+  // Clear lines left over from a longer display.
+  for (size_t i = lines; i < linesShown_; ++i) std::fputs("\n\033[K", stderr);
+  if (linesShown_ > lines) std::fprintf(stderr, "\033[%zuF", linesShown_ - lines);
   std::fflush(stderr);
-  shown_ = true;
+  linesShown_ = lines;
 }
 
 void ProgressLine::Done() {
-  if (shown_) std::fprintf(stderr, "\n");
-  shown_ = false;
+  if (linesShown_ > 0) std::fprintf(stderr, "\n");
+  linesShown_ = 0;
 }
 
 const std::atomic<bool>& StopOnInterrupt() {

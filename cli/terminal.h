@@ -15,17 +15,18 @@ class TerminalChannel final : public UserChannel {
   void ShowMessage(const std::string& text) override;
 };
 
-// One line redrawn in place while stderr is a terminal; silent otherwise.
+// A few lines redrawn in place while stderr is a terminal; silent otherwise.
 class ProgressLine {
  public:
   ProgressLine();
+  // Replaces what was shown; `text` may hold several lines.
   void Show(const std::string& text);
-  // Ends the line so that what follows starts on a fresh one.
+  // Ends the display so that what follows starts on a fresh line.
   void Done();
 
  private:
   bool live_;
-  bool shown_ = false;
+  size_t linesShown_ = 0;
 };
 
 // Ctrl-C sets the returned flag instead of ending the process, so a running

@@ -58,7 +58,19 @@ class ScanTask {
   // Running: a stop request is never overwritten.
   void FinishIfRunning() {
     RunState expected = RunState::Running;
-    state_.compare_exchange_strong(expected, RunState::Finished, std::memory_order_acq_rel);
+    CompareExchange(expected, RunState::Finished);
+  }
+  // A worker that has done all its work: Finished, also when the word says
+  // Paused (the pause came too late to hold anything back), never over a
+  // stop request.
+  void FinishUnlessStopped() {
+    RunState state = Get();
+    while ((state == RunState::Running || state == RunState::Paused) && !CompareExchange(state, RunState::Finished)) {
+    }
+  }
+  // Sets `desired` only while the word still holds `expected`.
+  bool CompareExchange(RunState& expected, RunState desired) {
+    return state_.compare_exchange_strong(expected, desired, std::memory_order_acq_rel);
   }
 
  private:

@@ -69,11 +69,19 @@ void ReadScheduledChunks(ScanTask& task, const DeviceHandle& handle, bool remova
 
 void ReaderLoop(ScanTask& task, const DiskInfo& device, ScanScheduler& scheduler, ChunkRing& ring,
                 UserChannel& user) {
-  if (auto handle = OpenDevice(device)) {
+  std::string error;
+  if (auto handle = OpenDevice(device, &error)) {
     ReadScheduledChunks(task, *handle, device.removable != 0, scheduler, ring, user);
     Close(*handle);
+    // A pause that arrives as the last chunk is read must not keep the scan
+    // from finishing.
+    task.FinishUnlessStopped();
+  } else {
+    // Nothing was read, so there is nothing to build results from: the scan
+    // ends as stopped.
+    user.ShowMessage(FormatText(GetText("OpenDevFailed"), {std::string_view(device.openPath), std::string_view(error)}));
+    task.Set(RunState::StopRequested);
   }
-  task.FinishIfRunning();
   ring.CloseWriting();
 }
 

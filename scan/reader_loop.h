@@ -18,8 +18,9 @@ namespace vorsa {
 std::optional<std::string> ReadErrorReport(uint32_t failed, uint32_t total, bool removable);
 
 // Reads `device` chunk by chunk into `ring`. Always ends with the ring closed
-// for writing and the word Finished unless a stop was asked for, also when
-// the device cannot be opened, so the handler can drain and finish.
+// for writing, so the handler can drain and finish; the word is then
+// Finished, or StopRequested when a stop was asked for or the device could
+// not be opened (the user is told why).
 void ReaderLoop(ScanTask& task, const DiskInfo& device, ScanScheduler& scheduler, ChunkRing& ring,
                 UserChannel& user);
 // The loop itself over a device already open, with the read-error report.

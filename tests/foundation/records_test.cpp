@@ -145,6 +145,12 @@ TEST(ScanTask, FinishingNeverOverwritesAStopRequest) {
   task.Set(RunState::Paused);
   task.FinishIfRunning();
   EXPECT_EQ(task.Get(), RunState::Paused);
+  task.FinishUnlessStopped();  // all work done: a late pause holds nothing back
+  EXPECT_EQ(task.Get(), RunState::Finished);
+
+  task.Set(RunState::StopRequested);
+  task.FinishUnlessStopped();
+  EXPECT_EQ(task.Get(), RunState::StopRequested);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "foundation/events.h"
 #include "foundation/texts.h"
 #include "tests/support/fake_sources.h"
+#include "tests/support/temp_dir.h"
 
 namespace vorsa {
 namespace {
@@ -146,7 +147,7 @@ TEST_F(ReaderLoopTest, StopReleasesAReaderWaitingOnAFullRing) {
   EXPECT_EQ(ReadStats().scanTotal, ChunkRing::kSlots);  // the ninth chunk was never read
 }
 
-TEST_F(ReaderLoopTest, AnUnopenableDeviceStillLetsTheHandlerFinish) {
+TEST_F(ReaderLoopTest, AnUnopenableDeviceIsNamedAndStillLetsTheHandlerFinish) {
   DiskInfo device = Device(4 * kChunk);
   device.openPath = "/nonexistent/vorsa/disk.img";
   ScanScheduler scheduler;
@@ -154,10 +155,30 @@ TEST_F(ReaderLoopTest, AnUnopenableDeviceStillLetsTheHandlerFinish) {
   ChunkRing ring;
   ScanTask task;
   RecordingChannel user;
+  InstallTexts({{"OpenDevFailed", "Cannot open %s: %s."}});
+  ReaderLoop(task, device, scheduler, ring, user);
+  EXPECT_EQ(task.Get(), RunState::StopRequested);
+  EXPECT_EQ(user.messages(),
+            std::vector<std::string>{"Cannot open /nonexistent/vorsa/disk.img: No such file or directory."});
+  EXPECT_TRUE(ring.WritingClosed());
+  EXPECT_EQ(ring.Count(), 0u);
+}
+
+TEST_F(ReaderLoopTest, AScanPausedAsTheReaderEndsStillFinishes) {
+  test::TempDir dir;
+  test::WriteFile(dir / "disk.img", std::vector<uint8_t>(2 * kChunk * 512, 0));
+  DiskInfo device = Device(2 * kChunk);
+  device.openPath = (dir / "disk.img").string();
+  ScanScheduler scheduler;
+  ASSERT_TRUE(scheduler.PrepareScan(device, PrepareSettings(device, device.recoveryMode, nullptr), {}, nullptr));
+  while (auto chunk = scheduler.NextChunk()) scheduler.MarkProcessed(*chunk);  // nothing left to read
+  ChunkRing ring;
+  ScanTask task;
+  task.Set(RunState::Paused);
+  RecordingChannel user;
   ReaderLoop(task, device, scheduler, ring, user);
   EXPECT_EQ(task.Get(), RunState::Finished);
   EXPECT_TRUE(ring.WritingClosed());
-  EXPECT_EQ(ring.Count(), 0u);
 }
 
 }  // namespace

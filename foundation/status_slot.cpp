@@ -1,0 +1,62 @@
+#include "foundation/status_slot.h"
+
+namespace vorsa {
+
+StatusKind KindOf(const StatusRecord& record) {
+  struct Kind {
+    StatusKind operator()(std::monostate) const { return StatusKind::Empty; }
+    StatusKind operator()(const DeepScanStatus&) const { return StatusKind::DeepScan; }
+    StatusKind operator()(const EnumerationStatus&) const { return StatusKind::Enumeration; }
+    StatusKind operator()(const StepTextStatus&) const { return StatusKind::StepText; }
+  };
+  return std::visit(Kind{}, record);
+}
+
+std::string TruncateToUtf16Units(const std::string& text, size_t units) {
+  size_t used = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const size_t need = length == 4 ? 2 : 1;  // characters beyond the BMP take a surrogate pair
+    if (used + need > units || i + length > text.size()) break;
+    used += need;
+    i += length;
+  }
+  return text.substr(0, i);
+}
+
+void StatusSlot::PostStatus(const StatusRecord& record) {
+  std::lock_guard hold(lock_);
+  if (KindOf(record_) == StatusKind::Empty) record_ = record;
+}
+
+void StatusSlot::PostFinalStatus(const StatusRecord& record) {
+  std::lock_guard hold(lock_);
+  record_ = record;
+}
+
+bool StatusSlot::TakeStatus(StatusRecord& out) {
+  std::lock_guard hold(lock_);
+  if (KindOf(record_) == StatusKind::Empty) return false;
+  out = std::move(record_);
+  record_ = std::monostate{};
+  return true;
+}
+
+void StatusSlot::ClearStatus() {
+  std::lock_guard hold(lock_);
+  record_ = std::monostate{};
+}
+
+void StatusSlot::PostStepText(const std::string& title, const std::string& line1, const std::string& line2) {
+  PostStatus(StepTextStatus{TruncateToUtf16Units(title, 63), TruncateToUtf16Units(line1, 127),
+                            TruncateToUtf16Units(line2, 127)});
+}
+
+StatusSlot& Status() {
+  static StatusSlot slot;
+  return slot;
+}
+
+}  // namespace vorsa
