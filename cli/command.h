@@ -21,5 +21,7 @@ int RunSweep(const std::vector<std::string>& args);
 extern const char kSweepUsage[];
 int RunScan(const std::vector<std::string>& args);
 extern const char kScanUsage[];
+int RunDevices(const std::vector<std::string>& args);
+extern const char kDevicesUsage[];
 
 }  // namespace vorsa::cli

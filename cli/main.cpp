@@ -13,6 +13,7 @@ namespace {
 const Command kCommands[] = {
     {"sweep", "read a device chunk by chunk as a scan does", kSweepUsage, RunSweep},
     {"scan", "scan a device and show its progress", kScanUsage, RunScan},
+    {"devices", "list the disks and volumes a scan can read", kDevicesUsage, RunDevices},
 };
 
 void PrintOverview(FILE* out) {

@@ -11,6 +11,7 @@ enum EventCode : uint32_t {
   kEventStartUp = 0,
   kEventFatal = 1,
   kEventScanReadErrors = 23,
+  kEventTrace = 27,
 };
 
 // Queued reports go to the background sender in order; others are sent on

@@ -161,10 +161,18 @@ TEST_F(ScanSessionTest, RefusesWhileAnyWorkerRunsAndDevicesWithoutSize) {
   EXPECT_EQ(recorder_.log(), (std::vector<std::string>{"message busy", "message no size"}));
 
   // Back to back: the second is refused while the first runs.
-  ASSERT_TRUE(session.StartScan(task, Image(3), RecoveryMode::DeepScan));
+  std::atomic<bool> secondTried{false};
+  processor_.onChunk = [&](uint64_t, const ScanChunk&) {
+    while (!secondTried) std::this_thread::sleep_for(milliseconds(1));
+  };
+  const DiskInfo first = Image(3);
+  const DiskInfo second = Image(1);
+  ASSERT_TRUE(session.StartScan(task, first, RecoveryMode::DeepScan));
   ScanTask other;
-  EXPECT_FALSE(session.StartScan(other, Image(1), RecoveryMode::DeepScan));
+  EXPECT_FALSE(session.StartScan(other, second, RecoveryMode::DeepScan));
+  secondTried = true;
   session.Wait();
+  EXPECT_EQ(task.Get(), RunState::Finished);
 }
 
 TEST_F(ScanSessionTest, OffersToSaveALongScanOnlyOffTheScannedDevice) {
