@@ -23,5 +23,7 @@ int RunScan(const std::vector<std::string>& args);
 extern const char kScanUsage[];
 int RunDevices(const std::vector<std::string>& args);
 extern const char kDevicesUsage[];
+int RunIdentify(const std::vector<std::string>& args);
+extern const char kIdentifyUsage[];
 
 }  // namespace vorsa::cli

@@ -14,6 +14,7 @@ const Command kCommands[] = {
     {"sweep", "read a device chunk by chunk as a scan does", kSweepUsage, RunSweep},
     {"scan", "scan a device and show its progress", kScanUsage, RunScan},
     {"devices", "list the disks and volumes a scan can read", kDevicesUsage, RunDevices},
+    {"identify", "name the file type each file's first sector shows", kIdentifyUsage, RunIdentify},
 };
 
 void PrintOverview(FILE* out) {
