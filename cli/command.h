@@ -17,13 +17,21 @@ struct Command {
   int (*run)(const std::vector<std::string>& args);
 };
 
+// Loads the shipped configuration and language texts; false (after telling
+// the user why) when they cannot be loaded.
+bool LoadConfiguration();
+// "--version": the program's version and build, and the edition.
+int PrintVersion();
+
 int RunSweep(const std::vector<std::string>& args);
 extern const char kSweepUsage[];
 int RunScan(const std::vector<std::string>& args);
 extern const char kScanUsage[];
-int RunDevices(const std::vector<std::string>& args);
-extern const char kDevicesUsage[];
+
 int RunIdentify(const std::vector<std::string>& args);
 extern const char kIdentifyUsage[];
+
+int RunDevices(const std::vector<std::string>& args);
+extern const char kDevicesUsage[];
 
 }  // namespace vorsa::cli

@@ -20,7 +20,7 @@ const Command kCommands[] = {
 void PrintOverview(FILE* out) {
   std::fprintf(out, "usage: vorsa-cli COMMAND [ARGS...]\n\ncommands:\n");
   for (const Command& command : kCommands) std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
-  std::fprintf(out, "\n'vorsa-cli COMMAND --help' describes one command.\n");
+  std::fprintf(out, "\n'vorsa-cli COMMAND --help' describes one command; 'vorsa-cli --version' prints the version.\n");
 }
 
 bool WantsHelp(const std::vector<std::string>& args) {
@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     PrintOverview(argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitOk;
   }
+  if (!LoadConfiguration()) return kExitFailed;
+  if (std::strcmp(argv[1], "--version") == 0) return PrintVersion();
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& command : kCommands) {
     if (command.name != std::string(argv[1])) continue;

@@ -10,9 +10,14 @@
 namespace vorsa {
 namespace {
 
-std::string Lower(std::string_view text) {
+// Keys are compared without regard to ASCII case and without their trailing
+// ':' (the language files write "ScanRange:", the code asks for "ScanRange").
+// Only ASCII letters fold: the locale set at start-up must not change keys.
+std::string KeyOf(std::string_view text) {
+  if (!text.empty() && text.back() == ':') text.remove_suffix(1);
   std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return lower;
 }
 
@@ -84,11 +89,46 @@ std::string FormatOne(const std::string& spec, char conversion, const TextArg* a
   return std::string(buffer, std::min<size_t>(static_cast<size_t>(n), sizeof buffer - 1));
 }
 
+bool IsKnownConversion(char c) { return std::string_view("diucxXfs").find(c) != std::string_view::npos; }
+
+struct Conversion {
+  std::string spec;  // "%", flags, capped width and precision, the letter
+  char letter = 0;   // 0 when the format ends inside the conversion
+  size_t last = 0;   // index of the letter in the format
+};
+
+// Reads the conversion that starts at format[start] == '%'.
+Conversion ParseConversion(std::string_view format, size_t start) {
+  Conversion conversion;
+  size_t j = start + 1;
+  conversion.spec.push_back('%');
+  while (j < format.size() && IsFlag(format[j])) conversion.spec.push_back(format[j++]);
+  // Widths and precisions are capped so that no format can ask for a
+  // huge output.
+  for (int part = 0; part < 2; ++part) {
+    if (part == 1) {
+      if (j >= format.size() || format[j] != '.') break;
+      conversion.spec += format[j++];
+    }
+    size_t digits = 0;
+    while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
+      if (digits++ < 2) conversion.spec += format[j];
+      ++j;
+    }
+  }
+  while (j < format.size() && IsLengthModifier(format[j])) ++j;
+  if (j >= format.size()) return conversion;
+  conversion.letter = format[j];
+  conversion.last = j;
+  conversion.spec += format[j];
+  return conversion;
+}
+
 }  // namespace
 
 void InstallTexts(TextTable texts) {
   TextTable lowered;
-  for (auto& [key, value] : texts) lowered.emplace(Lower(key), std::move(value));
+  for (auto& [key, value] : texts) lowered.insert_or_assign(KeyOf(key), std::move(value));
   Texts& store = Store();
   std::unique_lock hold(store.lock);
   store.table = std::move(lowered);
@@ -98,7 +138,7 @@ const std::string& GetText(std::string_view key) {
   static const std::string kEmpty;
   Texts& store = Store();
   std::shared_lock hold(store.lock);
-  auto it = store.table.find(Lower(key));
+  auto it = store.table.find(KeyOf(key));
   return it == store.table.end() ? kEmpty : it->second;
 }
 
@@ -110,35 +150,33 @@ std::string FormatText(std::string_view format, std::initializer_list<TextArg> a
       out += format[i];
       continue;
     }
-    size_t j = i + 1;
-    std::string spec = "%";
-    while (j < format.size() && IsFlag(format[j])) spec += format[j++];
-    // Widths and precisions are capped so that no format can ask for a
-    // huge output.
-    for (int part = 0; part < 2; ++part) {
-      if (part == 1) {
-        if (j >= format.size() || format[j] != '.') break;
-        spec += format[j++];
-      }
-      size_t digits = 0;
-      while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
-        if (digits++ < 2) spec += format[j];
-        ++j;
-      }
-    }
-    while (j < format.size() && IsLengthModifier(format[j])) ++j;
-    if (j >= format.size()) break;
-    const char conversion = format[j];
-    i = j;
-    if (conversion == '%') {
+    const Conversion conversion = ParseConversion(format, i);
+    if (conversion.letter == 0) break;
+    i = conversion.last;
+    if (conversion.letter == '%') {
       out += '%';
       continue;
     }
-    spec += conversion;
     const TextArg* arg = next != args.end() ? next++ : nullptr;
-    out += FormatOne(spec, conversion, arg);
+    out += FormatOne(conversion.spec, conversion.letter, arg);
   }
   return out;
+}
+
+std::string FormatConversions(std::string_view format) {
+  std::string letters;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    const Conversion conversion = ParseConversion(format, i);
+    if (conversion.letter == 0) {
+      letters += '!';
+      break;
+    }
+    i = conversion.last;
+    if (conversion.letter == '%') continue;
+    letters += IsKnownConversion(conversion.letter) ? conversion.letter : '?';
+  }
+  return letters;
 }
 
 }  // namespace vorsa
