@@ -8,7 +8,10 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/terminal.h"
+#include "device/device_list.h"
+#include "device/disk_of.h"
 #include "device/source_info.h"
+#include "foundation/paths.h"
 #include "foundation/texts.h"
 #include "scan/scan_session.h"
 
@@ -88,6 +91,21 @@ void PrintStatistics(const ScanSession& session, const DeepScanStatus& status, d
   std::printf("seconds: %.2f\nMB/s: %.1f\n", seconds, seconds > 0 ? mib * 1.048576 / seconds : 0.0);
 }
 
+// A block device is scanned as the picker lists it: a partition as its
+// volume, read through its disk. Anything else is read whole.
+std::optional<DiskInfo> DeviceToScan(const std::string& source, std::string* error) {
+  auto described = DescribeSource(source, error);
+  if (!described || described->deviceKind != DeviceKind::Disk) return described;
+  ScanTask word;
+  GetAllPartInfoThread(word, {});
+  const DeviceState& listed = Devices();
+  for (const DiskInfo& volume : listed.volumeList)
+    if (SameDevice(source, volume.volumePath)) return volume;
+  for (const DiskInfo& disk : listed.diskList)
+    if (SameDevice(source, disk.openPath)) return disk;
+  return described;
+}
+
 }  // namespace
 
 int RunScan(const std::vector<std::string>& args) {
@@ -95,11 +113,15 @@ int RunScan(const std::vector<std::string>& args) {
   auto options = ParseOptions(args, &status);
   if (!options) return status;
   std::string error;
-  auto device = DescribeSource(options->source, &error);
+  auto device = DeviceToScan(options->source, &error);
   if (!device) return Fail(kExitFailed, options->source + ": " + error);
 
   TerminalChannel terminal;
-  ScanSession session(terminal, {});
+  ScanHooks hooks;
+  hooks.saveFolderOnDevice = [](const DiskInfo& scanned) {
+    return FolderIsOnDevice(OwnFilesFolder() / "ScanSave", scanned);
+  };
+  ScanSession session(terminal, std::move(hooks));
   ScanTask task;
   const std::atomic<bool>& interrupted = StopOnInterrupt();
   const auto started = std::chrono::steady_clock::now();
