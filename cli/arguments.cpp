@@ -1,7 +1,10 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+
+#include "cli/command.h"
 
 namespace vorsa::cli {
 namespace {
@@ -49,6 +52,31 @@ std::optional<SectorRange> ParseSectorRange(const std::string& text) {
   auto count = ParseNumber(std::string_view(text).substr(colon + 1));
   if (!first || !count || *count == 0) return std::nullopt;
   return SectorRange{*first, *count};
+}
+
+std::optional<SourceAndOptions> ParseSourceAndOptions(const std::vector<std::string>& args,
+                                                      std::initializer_list<std::string_view> options,
+                                                      const std::string& command, int* status) {
+  auto fail = [&](const std::string& message) {
+    *status = Fail(kExitUsage, message);
+    return std::nullopt;
+  };
+  SourceAndOptions parsed;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (std::find(options.begin(), options.end(), arg) != options.end()) {
+      if (i + 1 >= args.size()) return fail(arg + " needs a value (see vorsa-cli " + command + " --help)");
+      parsed.values[arg] = args[++i];
+    } else if (!arg.empty() && arg[0] == '-') {
+      return fail("unknown option '" + arg + "' (see vorsa-cli " + command + " --help)");
+    } else if (parsed.source.empty()) {
+      parsed.source = arg;
+    } else {
+      return fail("more than one SOURCE given ('" + parsed.source + "', '" + arg + "')");
+    }
+  }
+  if (parsed.source.empty()) return fail("no SOURCE given (see vorsa-cli " + command + " --help)");
+  return parsed;
 }
 
 int Fail(int status, const std::string& message) {

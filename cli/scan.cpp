@@ -38,34 +38,18 @@ struct ScanOptions {
 };
 
 std::optional<ScanOptions> ParseOptions(const std::vector<std::string>& args, int* status) {
+  auto parsed = ParseSourceAndOptions(args, {"--mode"}, "scan", status);
+  if (!parsed) return std::nullopt;
   ScanOptions options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--mode") {
-      if (i + 1 >= args.size()) {
-        *status = Fail(kExitUsage, "--mode needs a value");
-        return std::nullopt;
-      }
-      auto mode = ParseRecoveryMode(args[++i]);
-      if (!mode) {
-        *status = Fail(kExitUsage, "unknown --mode '" + args[i] +
-                                       "': use deep, deleted, format, usb, recycle, partition or 1 to 6");
-        return std::nullopt;
-      }
-      options.mode = *mode;
-    } else if (!arg.empty() && arg[0] == '-') {
-      *status = Fail(kExitUsage, "unknown option '" + arg + "' (see vorsa-cli scan --help)");
-      return std::nullopt;
-    } else if (options.source.empty()) {
-      options.source = arg;
-    } else {
-      *status = Fail(kExitUsage, "more than one SOURCE given ('" + options.source + "', '" + arg + "')");
+  options.source = parsed->source;
+  if (auto mode = parsed->values.find("--mode"); mode != parsed->values.end()) {
+    auto chosen = ParseRecoveryMode(mode->second);
+    if (!chosen) {
+      *status = Fail(kExitUsage, "unknown --mode '" + mode->second +
+                                     "': use deep, deleted, format, usb, recycle, partition or 1 to 6");
       return std::nullopt;
     }
-  }
-  if (options.source.empty()) {
-    *status = Fail(kExitUsage, "no SOURCE given (see vorsa-cli scan --help)");
-    return std::nullopt;
+    options.mode = *chosen;
   }
   return options;
 }

@@ -62,33 +62,17 @@ struct SweepCounts {
 };
 
 std::optional<SweepOptions> ParseOptions(const std::vector<std::string>& args, int* status) {
+  auto parsed = ParseSourceAndOptions(args, {"--range", "--priority"}, "sweep", status);
+  if (!parsed) return std::nullopt;
   SweepOptions options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--range" || arg == "--priority") {
-      if (i + 1 >= args.size()) {
-        *status = Fail(kExitUsage, arg + " needs a value FIRST:COUNT");
-        return std::nullopt;
-      }
-      auto range = ParseSectorRange(args[++i]);
-      if (!range) {
-        *status = Fail(kExitUsage, "malformed " + arg + " '" + args[i] + "': expected FIRST:COUNT in sectors, COUNT at least 1");
-        return std::nullopt;
-      }
-      (arg == "--range" ? options.range : options.priority) = range;
-    } else if (!arg.empty() && arg[0] == '-') {
-      *status = Fail(kExitUsage, "unknown option '" + arg + "' (see vorsa-cli sweep --help)");
-      return std::nullopt;
-    } else if (options.source.empty()) {
-      options.source = arg;
-    } else {
-      *status = Fail(kExitUsage, "more than one SOURCE given ('" + options.source + "', '" + arg + "')");
+  options.source = parsed->source;
+  for (const auto& [option, value] : parsed->values) {
+    auto range = ParseSectorRange(value);
+    if (!range) {
+      *status = Fail(kExitUsage, "malformed " + option + " '" + value + "': expected FIRST:COUNT in sectors, COUNT at least 1");
       return std::nullopt;
     }
-  }
-  if (options.source.empty()) {
-    *status = Fail(kExitUsage, "no SOURCE given (see vorsa-cli sweep --help)");
-    return std::nullopt;
+    (option == "--range" ? options.range : options.priority) = range;
   }
   return options;
 }

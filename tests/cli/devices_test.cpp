@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/json_text.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/fixtures.h"
 
 namespace vorsa {
@@ -14,16 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string output;
-};
-
-CliRun Cli(const std::string& args) {
-  CliRun run;
-  run.status = test::RunCommand(std::string("'") + VORSA_CLI + "' " + args, &run.output);
-  return run;
-}
+using test::CliRun;
+CliRun Cli(const std::string& args) { return test::RunCli(args); }
 
 TEST(CliDevices, BadArgumentsAreRefusedWithTheChoices) {
   struct Case {

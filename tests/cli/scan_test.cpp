@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/cli_run.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,7 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 
 int Cli(const std::string& args, std::string* output) {
-  return test::RunCommand(std::string("'") + VORSA_CLI + "' " + args, output);
+  test::CliRun run = test::RunCli(args);
+  *output = std::move(run.output);
+  return run.status;
 }
 
 bool Has(const std::string& output, const std::string& text) { return output.find(text) != std::string::npos; }

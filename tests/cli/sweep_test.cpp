@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/cli_run.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,18 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string output;
-};
-
-CliRun Cli(const std::string& args) {
-  CliRun run;
-  run.status = test::RunCommand(std::string("'") + VORSA_CLI + "' " + args, &run.output);
-  return run;
-}
-
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+using test::CliRun;
+using test::Quoted;
+CliRun Cli(const std::string& args) { return test::RunCli(args); }
 
 // Names and sizes of everything below `dir`: a check that nothing was written.
 std::vector<std::pair<std::string, uintmax_t>> Listing(const fs::path& dir) {

@@ -9,6 +9,7 @@
 #include "foundation/events.h"
 #include "foundation/texts.h"
 #include "tests/support/fake_sources.h"
+#include "tests/support/recording_channel.h"
 #include "tests/support/temp_dir.h"
 
 namespace vorsa {
@@ -17,21 +18,7 @@ namespace {
 using std::chrono::milliseconds;
 constexpr uint64_t kChunk = kChunkSectors;
 
-class RecordingChannel : public UserChannel {
- public:
-  void ShowMessage(const std::string& text) override {
-    std::lock_guard hold(lock_);
-    messages_.push_back(text);
-  }
-  std::vector<std::string> messages() {
-    std::lock_guard hold(lock_);
-    return messages_;
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<std::string> messages_;
-};
+using test::RecordingChannel;
 
 class ReaderLoopTest : public ::testing::Test {
  protected:
@@ -118,7 +105,7 @@ TEST_F(ReaderLoopTest, AFailingChunkTravelsZeroFilledAndIsReported) {
     EXPECT_EQ(handler.firstBytes[i], i == 7 ? 0 : test::PatternByte(i * kChunk)) << i;
   }
   EXPECT_EQ(scheduler.bitmap().CountIn(ChunkState::Processed), 20u);
-  EXPECT_EQ(user.messages(), std::vector<std::string>{"1 chunk reads failed (8.00(MB))"});
+  EXPECT_EQ(user.log(), std::vector<std::string>{"message 1 chunk reads failed (8.00(MB))"});
   EXPECT_EQ(events, std::vector<std::string>{"23 Disk scan error: 1 / 20"});
 }
 
@@ -158,8 +145,8 @@ TEST_F(ReaderLoopTest, AnUnopenableDeviceIsNamedAndStillLetsTheHandlerFinish) {
   InstallTexts({{"OpenDevFailed", "Cannot open %s: %s."}});
   ReaderLoop(task, device, scheduler, ring, user);
   EXPECT_EQ(task.Get(), RunState::StopRequested);
-  EXPECT_EQ(user.messages(),
-            std::vector<std::string>{"Cannot open /nonexistent/vorsa/disk.img: No such file or directory."});
+  EXPECT_EQ(user.log(),
+            std::vector<std::string>{"message Cannot open /nonexistent/vorsa/disk.img: No such file or directory."});
   EXPECT_TRUE(ring.WritingClosed());
   EXPECT_EQ(ring.Count(), 0u);
 }

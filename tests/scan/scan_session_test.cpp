@@ -9,6 +9,7 @@
 #include "foundation/events.h"
 #include "foundation/live_threads.h"
 #include "foundation/texts.h"
+#include "tests/support/recording_channel.h"
 #include "tests/support/temp_dir.h"
 
 namespace vorsa {
@@ -17,29 +18,7 @@ namespace {
 using std::chrono::milliseconds;
 constexpr uint64_t kChunk = kChunkSectors;
 
-// Everything the engine tells the user, in order.
-class Recorder : public UserChannel {
- public:
-  void ShowMessage(const std::string& text) override { Add("message " + text); }
-  bool Ask(const std::string& question) override {
-    Add("ask " + question);
-    return answer;
-  }
-  void Notify(uint32_t message, uint64_t, uint64_t) override { Add("notify " + std::to_string(message)); }
-  std::vector<std::string> log() {
-    std::lock_guard hold(lock_);
-    return log_;
-  }
-  void Add(const std::string& line) {
-    std::lock_guard hold(lock_);
-    log_.push_back(line);
-  }
-  bool answer = false;
-
- private:
-  std::mutex lock_;
-  std::vector<std::string> log_;
-};
+using Recorder = test::RecordingChannel;
 
 // Counts chunks; can run a step of the test's own on a chosen chunk.
 class CountingProcessor : public ChunkProcessor {
