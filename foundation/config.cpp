@@ -206,10 +206,16 @@ bool InitSoftCfg(std::string* errorText) {
       .videoSample02 = SoftCfgOn("VideoSample02"),
       .videoSample20 = SoftCfgOn("VideoSample20"),
   };
-  // The skins come from the bytes whose digest was just checked, never from
-  // a second read of the file.
+  return true;
+}
+
+bool InitSkins(std::string* errorText) {
+  Configuration& config = Config();
+  std::lock_guard hold(config.lock);
+  // The skins come from the bytes whose digest was checked, never from a
+  // second read of the file.
   if (config.package.empty()) return Fail(errorText, "InitSoftCfg err 1", "no package bytes");
-  LoadSkinImages(config.package, GetBaseCfg("Brand"), GetBaseCfg("Version"));
+  LoadSkinImages(config.package, Lookup(config.base, "BRAND:"), Lookup(config.base, "VERSION:"));
   return true;
 }
 

@@ -36,9 +36,12 @@ bool ReadBaseCfg(std::string* errorText);
 // reason in parentheses.
 bool GetSoftCfgFromFile(std::string* errorText);
 
-// ReadBaseCfg, GetSoftCfgFromFile, the switches read once, and the skin
-// images from the verified package bytes ("InitSoftCfg err 1" without them).
+// ReadBaseCfg, GetSoftCfgFromFile and the switches read once.
 bool InitSoftCfg(std::string* errorText);
+
+// The skin images, from the package bytes InitSoftCfg verified ("InitSoftCfg
+// err 1" without them). Only the desktop program needs them.
+bool InitSkins(std::string* errorText);
 
 // Lookups; a missing key (or a map not loaded) gives the empty text. Keys
 // compare without regard to ASCII case, with or without their trailing ':'.

@@ -79,7 +79,7 @@ StartupOutcome AppStartup::Run(const StartupSettings& settings) {
 
   SetConfigSource(settings.config);
   std::string error;
-  if (!InitSoftCfg(&error)) {
+  if (!InitSoftCfg(&error) || !InitSkins(&error)) {
     ShowUserMessage(ConfigFailureMessage());
     FatalError(1, FormatText("Get config failed! Ver: %s Svn: %u OS: %s ",
                              {std::string_view(settings.version), uint64_t{settings.build},

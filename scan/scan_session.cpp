@@ -35,6 +35,17 @@ ScanSession::~ScanSession() {
   Wait();
 }
 
+bool ScanSession::WaitFor(milliseconds limit) {
+  std::unique_lock hold(endLock_);
+  return ended_.wait_for(hold, limit, [&] { return !running_; });
+}
+
+void ScanSession::MarkEnded() {
+  std::lock_guard hold(endLock_);
+  running_ = false;
+  ended_.notify_all();
+}
+
 void ScanSession::Wait() {
   // The reader starts the handler, so the handler is known once the reader has ended.
   if (reader_.joinable()) reader_.join();
@@ -61,6 +72,10 @@ bool ScanSession::StartScan(ScanTask& task, const DiskInfo& device, RecoveryMode
   settings_ = edited ? *edited : PrepareSettings(device_, device_.recoveryMode, settings_ ? &*settings_ : nullptr);
   task_ = &task;
   task.Set(RunState::Running);
+  {
+    std::lock_guard hold(endLock_);
+    running_ = true;
+  }
   // Counted in here, not only in the thread, so that a second StartScan
   // right after this one is refused.
   LiveThreads().fetch_add(1);
@@ -81,6 +96,7 @@ void ScanSession::DiskScanAndViewThread(ScanTask& task) {
     ReportEvent(kEventFatal, "Dev size failed!", false);
     task.Set(RunState::StopRequested);
     scheduler_.reset();
+    MarkEnded();
     return;
   }
   ring_ = std::make_unique<ChunkRing>();
@@ -95,6 +111,7 @@ void ScanSession::DiskScanAndViewThread(ScanTask& task) {
       handler_ = std::thread([this, &task] {
         DiskFileScanHandThread(task);
         LiveThreads().fetch_sub(1);
+        MarkEnded();
       });
       break;
   }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,6 +72,8 @@ class ScanSession {
   bool StartScan(ScanTask& task, const DiskInfo& device, RecoveryMode chosen, const ScanSettings* edited = nullptr);
   // Waits until both workers of the current scan have ended.
   void Wait();
+  // Waits at most `limit` for the scan to end; true once it has.
+  bool WaitFor(std::chrono::milliseconds limit);
 
   void PauseScan() { timing_.PauseScan(*task_); }
   void ResumeScan() { timing_.ResumeScan(*task_); }
@@ -91,6 +95,7 @@ class ScanSession {
   void EndOfScan(ScanTask& task);
   void PostProcess(ScanTask& task);
   void Publish(const DeepScanStatus& status, bool final);
+  void MarkEnded();
 
   UserChannel& user_;
   ScanHooks hooks_;
@@ -104,6 +109,9 @@ class ScanSession {
   std::atomic<bool> quitting_{false};
   mutable std::mutex statusLock_;
   DeepScanStatus lastStatus_;
+  std::mutex endLock_;
+  std::condition_variable ended_;
+  bool running_ = false;  // a scan's workers have not all ended
   std::thread reader_;
   std::thread handler_;  // started by the reader
 };

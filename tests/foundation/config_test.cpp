@@ -175,6 +175,7 @@ TEST(ShippedPackage, LoadsWithTheBuiltDigest) {
   SetConfigSource({VORSA_SHIPPED_DIR, kShippedPackageDigest});
   std::string error;
   ASSERT_TRUE(InitSoftCfg(&error)) << error;
+  ASSERT_TRUE(InitSkins(&error)) << error;
   EXPECT_EQ(GetSoftCfg("LocalName"), "Vorsa Data Recovery");
   EXPECT_EQ(FormatText(GetText("SoftRunning"), {std::string_view("Vorsa")}), "Vorsa is already running.");
   for (const std::string& name : SkinImageNames(GetBaseCfg("Version")))
