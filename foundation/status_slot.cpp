@@ -8,6 +8,7 @@ StatusKind KindOf(const StatusRecord& record) {
     StatusKind operator()(const DeepScanStatus&) const { return StatusKind::DeepScan; }
     StatusKind operator()(const EnumerationStatus&) const { return StatusKind::Enumeration; }
     StatusKind operator()(const StepTextStatus&) const { return StatusKind::StepText; }
+    StatusKind operator()(const ViewFilingStatus&) const { return StatusKind::ViewFiling; }
   };
   return std::visit(Kind{}, record);
 }

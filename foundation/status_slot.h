@@ -58,7 +58,14 @@ struct StepTextStatus {
   std::string line2;  // at most 127
 };
 
-using StatusRecord = std::variant<std::monostate, DeepScanStatus, EnumerationStatus, StepTextStatus>;
+// Kind 10: files being filed into the classification views.
+struct ViewFilingStatus {
+  uint32_t nodesExamined = 0;
+  uint32_t nodeCount = 0;  // of the catalogue being filed
+};
+
+using StatusRecord =
+    std::variant<std::monostate, DeepScanStatus, EnumerationStatus, StepTextStatus, ViewFilingStatus>;
 
 StatusKind KindOf(const StatusRecord& record);
 
