@@ -62,6 +62,15 @@ bool HasDiskGeometry(const BootFields& f) { return f.sectorsPerTrack == 63 || f.
 
 bool HasFatCount(const BootFields& f) { return f.fatCount == 1 || f.fatCount == 2; }
 
+// FAT12 and FAT16 share their boot-sector layout and differ in the type name at 54.
+bool IsSmallFatBoot(std::span<const uint8_t> sector, std::string_view typeName) {
+  ByteView view(sector);
+  if (!Signed(view)) return false;
+  const BootFields f = ReadBootFields(view);
+  return StartsLikeBootCode(f) && IsSectorSize(f.bytesPerSector) && IsClusterSize(f.sectorsPerCluster) &&
+         HasFatCount(f) && f.media == kMediaFixedDisk && HasDiskGeometry(f) && HasText(view, 54, typeName);
+}
+
 }  // namespace
 
 bool IsNtfsBoot(std::span<const uint8_t> sector) {
@@ -72,13 +81,9 @@ bool IsNtfsBoot(std::span<const uint8_t> sector) {
          f.media == kMediaFixedDisk && HasDiskGeometry(f) && view.U8(64) == kNtfsRecordSizeCode;
 }
 
-bool IsFat16Boot(std::span<const uint8_t> sector) {
-  ByteView view(sector);
-  if (!Signed(view)) return false;
-  const BootFields f = ReadBootFields(view);
-  return StartsLikeBootCode(f) && IsSectorSize(f.bytesPerSector) && IsClusterSize(f.sectorsPerCluster) &&
-         HasFatCount(f) && f.media == kMediaFixedDisk && HasDiskGeometry(f) && HasText(view, 54, "FAT16");
-}
+bool IsFat16Boot(std::span<const uint8_t> sector) { return IsSmallFatBoot(sector, "FAT16"); }
+
+bool IsFat12Boot(std::span<const uint8_t> sector) { return IsSmallFatBoot(sector, "FAT12"); }
 
 bool IsFat32Boot(std::span<const uint8_t> sector) {
   ByteView view(sector);

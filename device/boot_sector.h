@@ -12,6 +12,8 @@ namespace vorsa {
 bool IsNtfsBoot(std::span<const uint8_t> sector);
 // FAT12 boot sectors name themselves "FAT12" and do not match.
 bool IsFat16Boot(std::span<const uint8_t> sector);
+// The same fields with the name "FAT12"; not one of the deep scan's tests.
+bool IsFat12Boot(std::span<const uint8_t> sector);
 bool IsFat32Boot(std::span<const uint8_t> sector);
 bool IsExfatBoot(std::span<const uint8_t> sector);
 // True when one of the four primary entries looks like a real partition of

@@ -17,7 +17,7 @@
 #include <system_error>
 
 #include "device/sector_reader.h"
-#include "device/volume_probe.h"
+#include "device/volume_label.h"
 #include "foundation/live_threads.h"
 #include "foundation/texts.h"
 
@@ -207,15 +207,19 @@ uint64_t FreeSectorsAt(const std::string& mountPoint) {
   return static_cast<uint64_t>(st.f_bfree) * st.f_frsize / kSectorSize;
 }
 
-void NameFileSystem(DiskInfo& volume, const DeviceHandle& disk) {
-  const auto probe = ProbeFileSystem(volume.openPath, volume.firstSector * kSectorSize,
-                                     volume.sectorCount * kSectorSize);
-  if (!probe) return;  // no file system: name, label and serial stay empty
-  volume.fsName = FileSystemName(*probe);
-  volume.volumeLabel = probe->label.empty() ? GetText("LocalDisk") : probe->label;
-  volume.fsKind = FsKindFromName(volume.fsName);
+// Kinds the program reads are named from their boot sector; any other file
+// system only by the mount table, when it is mounted.
+void NameFileSystem(DiskInfo& volume, const DeviceHandle& disk, const MountEntry* mount) {
+  BootSector boot{};
+  ReadSectors(disk, boot.data(), volume.firstSector, 1);  // a failed read leaves zeros, which no test accepts
+  const VolumeIdentity identity = IdentifyVolume(VolumeSectors(disk, volume.firstSector, volume.sectorCount), boot,
+                                                 mount ? std::string_view(mount->fsType) : std::string_view());
+  if (identity.fsName.empty()) return;  // no file system: name, label and serial stay empty
+  volume.fsName = identity.fsName;
+  volume.volumeLabel = identity.label.empty() ? GetText("LocalDisk") : identity.label;
+  volume.fsKind = identity.kind;
   if (volume.fsKind == FsKind::Unknown) return;
-  ReadSectors(disk, volume.bootSector.data(), volume.firstSector, 1);  // a failed read leaves zeros
+  volume.bootSector = boot;
   volume.volumeSerial = SerialFromBootSector(volume.bootSector, volume.fsKind);
 }
 
@@ -316,8 +320,11 @@ std::optional<DiskInfo> BuildVolumeRecord(const VolumeSource& source, const std:
   volume.sectorCount = source.sectorCount;
   volume.volumePath = source.devicePath;
   volume.openPath = source.diskPath;
-  volume.mountPoint = FindMountPoint(mounts, source.major, source.minor);
-  if (!volume.mountPoint.empty()) volume.freeSectors = FreeSectorsAt(volume.mountPoint);
+  const MountEntry* mount = FindMount(mounts, source.major, source.minor);
+  if (mount) {
+    volume.mountPoint = mount->mountPoint;
+    volume.freeSectors = FreeSectorsAt(volume.mountPoint);
+  }
   // Volumes are read through their disk, at absolute sector numbers.
   const auto disk = std::find_if(disks.begin(), disks.end(),
                                  [&](const DiskInfo& d) { return d.openPath == source.diskPath; });
@@ -327,7 +334,7 @@ std::optional<DiskInfo> BuildVolumeRecord(const VolumeSource& source, const std:
     volume.diskSectorCount = disk->diskSectorCount;
     volume.removable = disk->removable;
   }
-  NameFileSystem(volume, *handle);
+  NameFileSystem(volume, *handle, mount);
   Close(*handle);
   if (source.wholeDisk && volume.fsName.empty()) return std::nullopt;
   volume.displayName = VolumeDisplayName(volume, source.kernelName);

@@ -99,9 +99,10 @@ struct VolumeSource {
 // The partitions of `disks` in disk order, and each disk without partitions.
 std::vector<VolumeSource> ListVolumeSources(const std::vector<DiskInfo>& disks, const SystemPaths& paths);
 
-// The volume record of one source: placed on its disk, named by the file
-// system's prober, with its mount point and free space when mounted. Nothing
-// for a whole disk that holds no file system.
+// The volume record of one source: placed on its disk, named and labelled
+// from its own boot sector and directories, with its mount point and free
+// space when mounted. Nothing for a whole disk that holds no file system the
+// program reads and is not mounted.
 std::optional<DiskInfo> BuildVolumeRecord(const VolumeSource& source, const std::vector<DiskInfo>& disks,
                                           const std::vector<MountEntry>& mounts);
 

@@ -74,13 +74,18 @@ std::vector<MountEntry> ReadMountTable(const std::filesystem::path& mountInfo) {
   return mounts;
 }
 
-std::string FindMountPoint(const std::vector<MountEntry>& mounts, uint32_t major, uint32_t minor) {
+const MountEntry* FindMount(const std::vector<MountEntry>& mounts, uint32_t major, uint32_t minor) {
   const MountEntry* found = nullptr;
   for (const MountEntry& entry : mounts) {
     if (entry.major != major || entry.minor != minor) continue;
-    if (entry.root == "/") return entry.mountPoint;
+    if (entry.root == "/") return &entry;
     if (!found) found = &entry;
   }
+  return found;
+}
+
+std::string FindMountPoint(const std::vector<MountEntry>& mounts, uint32_t major, uint32_t minor) {
+  const MountEntry* found = FindMount(mounts, major, minor);
   return found ? found->mountPoint : std::string();
 }
 

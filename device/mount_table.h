@@ -23,8 +23,10 @@ struct MountEntry {
 std::optional<MountEntry> ParseMountInfoLine(std::string_view line);
 // Every well-formed line of the file; an unreadable file gives no mounts.
 std::vector<MountEntry> ReadMountTable(const std::filesystem::path& mountInfo);
-// Where the file system of device major:minor is mounted, preferring a mount
-// of its whole tree over a bind mount of one folder; empty when it is not.
+// The mount of device major:minor, preferring a mount of its whole tree over
+// a bind mount of one folder; null when it is not mounted.
+const MountEntry* FindMount(const std::vector<MountEntry>& mounts, uint32_t major, uint32_t minor);
+// Where that mount is; empty when there is none.
 std::string FindMountPoint(const std::vector<MountEntry>& mounts, uint32_t major, uint32_t minor);
 
 }  // namespace vorsa

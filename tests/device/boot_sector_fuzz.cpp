@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> sector(bytes);
   vorsa::IsNtfsBoot(sector);
   vorsa::IsFat16Boot(sector);
+  vorsa::IsFat12Boot(sector);
   vorsa::IsFat32Boot(sector);
   vorsa::IsExfatBoot(sector);
   vorsa::IsPartitionTable(sector);

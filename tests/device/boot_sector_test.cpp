@@ -57,6 +57,11 @@ TEST(BootSectorTest, SectorsMadeByTheToolsAreRecognisedByTheirOwnTestOnly) {
   for (const Case& c : cases) ExpectVerdicts(MadeSector(c.file), c.want, c.file);
 }
 
+TEST(BootSectorTest, TheFat12TestAcceptsOnlyFat12) {
+  for (const char* file : {"fat12", "fat16", "fat32", "ntfs", "exfat", "mbr"})
+    EXPECT_EQ(IsFat12Boot(MadeSector(file)), std::string(file) == "fat12") << file;
+}
+
 // One field of a real boot sector changed to a value a tool would not write.
 struct Damage {
   const char* file;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "device/volume_probe.h"
 #include "foundation/byte_view.h"
 #include "foundation/live_threads.h"
 #include "foundation/status_slot.h"
@@ -484,24 +483,39 @@ TEST(MountTableTest, AWholeMountWinsOverABindMountOfOneFolder) {
   EXPECT_EQ(FindMountPoint(mounts, 8, 3), "");
 }
 
-TEST(VolumeProbeTest, FileSystemNamesAndKinds) {
-  struct Case {
-    FileSystemProbe probe;
-    const char* name;
-    FsKind kind;
-  };
-  const Case cases[] = {
-      {{"vfat", "FAT12", ""}, "FAT", FsKind::Fat16}, {{"vfat", "FAT16", ""}, "FAT", FsKind::Fat16},
-      {{"vfat", "FAT32", ""}, "FAT32", FsKind::Fat32}, {{"msdos", "", ""}, "FAT", FsKind::Fat16},
-      {{"ntfs", "", ""}, "NTFS", FsKind::Ntfs},        {{"exfat", "1.0", ""}, "exFAT", FsKind::Exfat},
-      {{"ext4", "1.0", ""}, "ext4", FsKind::Unknown},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FileSystemName(c.probe), c.name);
-    EXPECT_EQ(FsKindFromName(FileSystemName(c.probe)), c.kind) << c.name;
-  }
-  EXPECT_EQ(FsKindFromName("FAT16"), FsKind::Unknown);  // the whole name decides
-  EXPECT_EQ(FsKindFromName("fat32"), FsKind::Unknown);
+TEST(VolumeListTest, AFileSystemTheProgramDoesNotReadIsNamedOnlyByItsMount) {
+  test::TempDir dir;
+  test::WriteFile(dir / "disk", std::vector<uint8_t>(64 * 512));  // no boot sector of a known kind
+  InstallTexts({{"LocalDisk", "Local Disk"}});
+  VolumeSource source;
+  source.kernelName = "sdx1";
+  source.devicePath = (dir / "sdx1").string();
+  source.diskPath = (dir / "disk").string();
+  source.major = 8;
+  source.minor = 5;
+  source.firstSector = 8;
+  source.sectorCount = 32;
+  const std::vector<MountEntry> mounts = {{8, 5, "/", dir.path().string(), "ext4", "/dev/sdx1"}};
+
+  const auto mounted = BuildVolumeRecord(source, {}, mounts);
+  ASSERT_TRUE(mounted.has_value());
+  EXPECT_EQ(mounted->fsName, "ext4");
+  EXPECT_EQ(mounted->fsKind, FsKind::Unknown);
+  EXPECT_EQ(mounted->volumeLabel, "Local Disk");
+  EXPECT_EQ(mounted->displayName, "Local Disk (sdx1: ext4)");
+  EXPECT_EQ(mounted->mountPoint, dir.path().string());
+  EXPECT_EQ(mounted->bootSector, BootSector{});
+  EXPECT_EQ(mounted->volumeSerial, 0u);
+
+  const auto unmounted = BuildVolumeRecord(source, {}, {});
+  ASSERT_TRUE(unmounted.has_value());
+  EXPECT_EQ(unmounted->fsName, "");
+  EXPECT_EQ(unmounted->volumeLabel, "");
+  // A whole disk is a volume only when it holds a file system.
+  source.wholeDisk = true;
+  EXPECT_FALSE(BuildVolumeRecord(source, {}, {}).has_value());
+  EXPECT_TRUE(BuildVolumeRecord(source, {}, mounts).has_value());
+  InstallTexts({});
 }
 
 TEST(SameDeviceTest, ComparesWhatThePathsNameNotHowTheyAreSpelt) {

@@ -2,6 +2,7 @@
 // chosen sectors, reads that hang until released.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -50,6 +51,22 @@ class PatternSource : public platform::BlockSource {
   uint64_t sectors_;
   std::vector<std::pair<uint64_t, uint64_t>> failing_;
   std::vector<std::pair<uint64_t, size_t>> reads_;
+};
+
+// A device holding `bytes`; reads past their end come back short.
+class MemorySource : public platform::BlockSource {
+ public:
+  explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  int64_t ReadAt(void* buffer, size_t length, uint64_t offset) override {
+    if (offset >= bytes_.size()) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(length, bytes_.size() - offset));
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return static_cast<int64_t>(n);
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
 };
 
 // Reads of the sector `hangAt` block until Release(); then they write 0x55
