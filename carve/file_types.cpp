@@ -20,22 +20,22 @@ bool InRange(int64_t value, int64_t first, int64_t end) { return value >= first 
 FileTypeTables MakeTables() {
   FileTypeTables tables;
   tables.categories.resize(kCategoryRowCount);
-  for (const CategorySpec& spec : CategorySpecs()) {
-    FileCategory& category = tables.categories[spec.id];
-    category.id = spec.id;
-    category.name = spec.name;
+  for (const CategorySpec& entry : CategorySpecs()) {
+    FileCategory& category = tables.categories[entry.id];
+    category.id = entry.id;
+    category.name = entry.name;
   }
 
   tables.types.resize(kFileTypeRowCount);
-  for (const FileTypeRowSpec& spec : FileTypeRowSpecs()) {
-    FileTypeInfo& row = tables.types[spec.typeId];
-    row.category = spec.category;
-    row.typeId = spec.typeId;
-    row.description = spec.description;
-    row.extension = spec.extension;
-    row.extensionList = spec.extensionList.empty() ? spec.extension : spec.extensionList;
+  for (const FileTypeRowSpec& entry : FileTypeRowSpecs()) {
+    FileTypeInfo& row = tables.types[entry.typeId];
+    row.category = entry.category;
+    row.typeId = entry.typeId;
+    row.description = entry.description;
+    row.extension = entry.extension;
+    row.extensionList = entry.extensionList.empty() ? entry.extension : entry.extensionList;
     row.enabled = 1;
-    tables.categories[spec.category].members.push_back(spec.typeId);
+    tables.categories[entry.category].members.push_back(entry.typeId);
   }
   for (FileCategory& category : tables.categories) std::sort(category.members.begin(), category.members.end());
   tables.photoTypes = tables.categories[kCategoryPhoto].members;
@@ -45,7 +45,7 @@ FileTypeTables MakeTables() {
   tables.typeNames.assign(kTypeNameCount, "***");
   for (TypeId id = kFirstFileType; id < kFileTypeRowCount; ++id)
     tables.typeNames[tables.types[id].typeId] = tables.types[id].extension;
-  for (const SectorKindSpec& spec : SectorKindSpecs()) tables.typeNames[spec.typeId] = spec.name;
+  for (const SectorKindSpec& entry : SectorKindSpecs()) tables.typeNames[entry.typeId] = entry.name;
   return tables;
 }
 

@@ -37,7 +37,7 @@ std::string ReadExfatVolumeLabel(const VolumeSectors& volume, std::span<const ui
     if (type != kVolumeLabel) continue;
     const uint8_t characters = directory.U8(offset + 1);
     if (characters > kLongestLabel) return {};
-    return Utf16LeToUtf8(directory.Bytes(offset + 2, size_t{characters} * 2));
+    return Utf16LabelToUtf8(directory.Bytes(offset + 2, size_t{characters} * 2));
   }
   return {};
 }

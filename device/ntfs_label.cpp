@@ -75,7 +75,7 @@ std::string NameFromAttribute(const ByteView& attribute) {
   const uint32_t length = attribute.U32(16);
   const size_t offset = attribute.U16(20);
   if (offset < kAttributeHeader || length > kLongestLabelBytes || !attribute.Has(offset, length)) return {};
-  return Utf16LeToUtf8(attribute.Bytes(offset, length));
+  return Utf16LabelToUtf8(attribute.Bytes(offset, length));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "device/volume_label.h"
 
+#include "foundation/utf16.h"
+
 #include <array>
 
 #include "device/boot_sector.h"
@@ -34,27 +36,6 @@ const std::array<FileSystemFamily, 5> kFamilies = {{
     {IsExfatBoot, FsKind::Exfat, "exFAT", ReadExfatVolumeLabel},
 }};
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 }  // namespace
 
 std::vector<uint8_t> VolumeSectors::Read(uint64_t sector, uint64_t count) const {
@@ -73,22 +54,12 @@ VolumeIdentity IdentifyVolume(const VolumeSectors& volume, std::span<const uint8
   return {FsKind::Unknown, std::string(mountedFsType), {}};
 }
 
-std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
-  const ByteView view(bytes);
-  const size_t units = bytes.size() / 2;
-  std::string out;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t unit = view.U16(2 * i);
-    if (unit == 0) break;
-    if (IsHighSurrogate(unit) && i + 1 < units && IsLowSurrogate(view.U16(2 * i + 2))) {
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (view.U16(2 * i + 2) - 0xDC00);
-      ++i;
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      unit = 0xFFFD;
-    }
-    AppendUtf8(out, unit);
-  }
-  return out;
+std::string Utf16LabelToUtf8(std::span<const uint8_t> bytes) {
+  // A label ends at its first zero unit, if it has one.
+  size_t length = bytes.size() & ~size_t{1};
+  for (size_t i = 0; i + 1 < length; i += 2)
+    if (bytes[i] == 0 && bytes[i + 1] == 0) length = i;
+  return Utf16LeToUtf8(bytes.first(length));
 }
 
 }  // namespace vorsa

@@ -59,8 +59,8 @@ std::string ReadExfatVolumeLabel(const VolumeSectors& volume, std::span<const ui
 // NTFS: the $VOLUME_NAME attribute of file record 3.
 std::string ReadNtfsVolumeLabel(const VolumeSectors& volume, std::span<const uint8_t> boot);
 
-// UTF-16LE text as UTF-8, ending at the first zero unit; an unpaired
+// A label stored as UTF-16LE, as UTF-8, ending at the first zero unit; an unpaired
 // surrogate becomes U+FFFD.
-std::string Utf16LeToUtf8(std::span<const uint8_t> bytes);
+std::string Utf16LabelToUtf8(std::span<const uint8_t> bytes);
 
 }  // namespace vorsa

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/utf16.h"
+
 namespace vorsa {
 
 // Longest line an entry may hold, in UTF-16 code units.
@@ -22,9 +24,6 @@ bool DecodeTextEntry(std::span<const uint8_t> bytes, std::vector<std::string>* l
 // The inverse, for the package generator: BOM, UTF-16LE, every line ended by
 // CR LF.
 std::vector<uint8_t> EncodeTextEntry(const std::vector<std::string>& lines);
-
-// Length of a UTF-8 line in UTF-16 code units.
-size_t Utf16Length(std::string_view utf8);
 
 // Applies the comment and blank rules to one line: "//" at the start of the
 // line or after a blank starts a comment; trailing blanks go. An empty result

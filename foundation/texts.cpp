@@ -34,9 +34,9 @@ Texts& Store() {
 bool IsFlag(char c) { return c == '-' || c == '0' || c == '+' || c == ' ' || c == '#'; }
 bool IsLengthModifier(char c) { return c == 'l' || c == 'h' || c == 'z' || c == 'j' || c == 'I'; }
 
-// Formats one conversion whose spec (without length modifiers) is `spec`,
+// Formats one conversion whose directive (without length modifiers) is `directive`,
 // ending in `conversion`.
-std::string FormatOne(const std::string& spec, char conversion, const TextArg* arg) {
+std::string FormatOne(const std::string& directive, char conversion, const TextArg* arg) {
   if (!arg) return {};
   char buffer[512];
   int n = -1;
@@ -48,7 +48,7 @@ std::string FormatOne(const std::string& spec, char conversion, const TextArg* a
       if (auto* s = std::get_if<int64_t>(arg)) value = *s;
       else if (auto* u = std::get_if<uint64_t>(arg)) value = static_cast<long long>(*u);
       else return {};
-      const std::string f = spec.substr(0, spec.size() - 1) + (conversion == 'c' ? "c" : "lld");
+      const std::string f = directive.substr(0, directive.size() - 1) + (conversion == 'c' ? "c" : "lld");
       n = conversion == 'c' ? std::snprintf(buffer, sizeof buffer, f.c_str(), static_cast<int>(value))
                             : std::snprintf(buffer, sizeof buffer, f.c_str(), value);
       break;
@@ -60,7 +60,7 @@ std::string FormatOne(const std::string& spec, char conversion, const TextArg* a
       if (auto* u = std::get_if<uint64_t>(arg)) value = *u;
       else if (auto* s = std::get_if<int64_t>(arg)) value = static_cast<unsigned long long>(*s);
       else return {};
-      const std::string f = spec.substr(0, spec.size() - 1) + "ll" + conversion;
+      const std::string f = directive.substr(0, directive.size() - 1) + "ll" + conversion;
       n = std::snprintf(buffer, sizeof buffer, f.c_str(), value);
       break;
     }
@@ -70,15 +70,15 @@ std::string FormatOne(const std::string& spec, char conversion, const TextArg* a
       else if (auto* u = std::get_if<uint64_t>(arg)) value = static_cast<double>(*u);
       else if (auto* s = std::get_if<int64_t>(arg)) value = static_cast<double>(*s);
       else return {};
-      n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+      n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
       break;
     }
     case 's': {
       auto* text = std::get_if<std::string_view>(arg);
       if (!text) return {};
-      const std::string f = spec.substr(0, spec.size() - 1) + ".*s";
+      const std::string f = directive.substr(0, directive.size() - 1) + ".*s";
       // Precision on %s would be a second argument; honour width only.
-      if (spec.find('.') != std::string::npos) return std::string(*text);
+      if (directive.find('.') != std::string::npos) return std::string(*text);
       n = std::snprintf(buffer, sizeof buffer, f.c_str(), static_cast<int>(text->size()), text->data());
       if (n >= static_cast<int>(sizeof buffer)) return std::string(*text);
       break;
@@ -92,7 +92,7 @@ std::string FormatOne(const std::string& spec, char conversion, const TextArg* a
 bool IsKnownConversion(char c) { return std::string_view("diucxXfs").find(c) != std::string_view::npos; }
 
 struct Conversion {
-  std::string spec;  // "%", flags, capped width and precision, the letter
+  std::string directive;  // "%", flags, capped width and precision, the letter
   char letter = 0;   // 0 when the format ends inside the conversion
   size_t last = 0;   // index of the letter in the format
 };
@@ -101,18 +101,18 @@ struct Conversion {
 Conversion ParseConversion(std::string_view format, size_t start) {
   Conversion conversion;
   size_t j = start + 1;
-  conversion.spec.push_back('%');
-  while (j < format.size() && IsFlag(format[j])) conversion.spec.push_back(format[j++]);
+  conversion.directive.push_back('%');
+  while (j < format.size() && IsFlag(format[j])) conversion.directive.push_back(format[j++]);
   // Widths and precisions are capped so that no format can ask for a
   // huge output.
   for (int part = 0; part < 2; ++part) {
     if (part == 1) {
       if (j >= format.size() || format[j] != '.') break;
-      conversion.spec += format[j++];
+      conversion.directive += format[j++];
     }
     size_t digits = 0;
     while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
-      if (digits++ < 2) conversion.spec += format[j];
+      if (digits++ < 2) conversion.directive += format[j];
       ++j;
     }
   }
@@ -120,7 +120,7 @@ Conversion ParseConversion(std::string_view format, size_t start) {
   if (j >= format.size()) return conversion;
   conversion.letter = format[j];
   conversion.last = j;
-  conversion.spec += format[j];
+  conversion.directive += format[j];
   return conversion;
 }
 
@@ -158,7 +158,7 @@ std::string FormatText(std::string_view format, std::initializer_list<TextArg> a
       continue;
     }
     const TextArg* arg = next != args.end() ? next++ : nullptr;
-    out += FormatOne(conversion.spec, conversion.letter, arg);
+    out += FormatOne(conversion.directive, conversion.letter, arg);
   }
   return out;
 }

@@ -57,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vorsa::ReadNtfsVolumeLabel(volume, boot);
   // An exactly sized copy, so that reading past the end of the text is caught.
   const std::vector<uint8_t> text(data, data + size);
-  vorsa::Utf16LeToUtf8(text);
+  vorsa::Utf16LabelToUtf8(text);
   return 0;
 }

@@ -246,7 +246,7 @@ TEST(VolumeLabelTest, Utf16TextBecomesUtf8) {
       {{'a', 0, 'b'}, "a"},                      // an odd byte at the end is no unit
       {{}, ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(Utf16LeToUtf8(c.in), c.out);
+  for (const Case& c : cases) EXPECT_EQ(Utf16LabelToUtf8(c.in), c.out);
 }
 
 TEST(VolumeLabelTest, ReadsStayInsideTheVolumeAndItsSizeLimit) {
