@@ -20,6 +20,7 @@
 #include "device/volume_label.h"
 #include "foundation/live_threads.h"
 #include "foundation/texts.h"
+#include "foundation/utf16.h"
 
 namespace vorsa {
 namespace {

@@ -1,5 +1,7 @@
 #include "foundation/status_slot.h"
 
+#include "foundation/utf16.h"
+
 namespace vorsa {
 
 StatusKind KindOf(const StatusRecord& record) {
@@ -11,20 +13,6 @@ StatusKind KindOf(const StatusRecord& record) {
     StatusKind operator()(const ViewFilingStatus&) const { return StatusKind::ViewFiling; }
   };
   return std::visit(Kind{}, record);
-}
-
-std::string TruncateToUtf16Units(const std::string& text, size_t units) {
-  size_t used = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    const size_t need = length == 4 ? 2 : 1;  // characters beyond the BMP take a surrogate pair
-    if (used + need > units || i + length > text.size()) break;
-    used += need;
-    i += length;
-  }
-  return text.substr(0, i);
 }
 
 void StatusSlot::PostStatus(const StatusRecord& record) {

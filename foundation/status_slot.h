@@ -69,10 +69,6 @@ using StatusRecord =
 
 StatusKind KindOf(const StatusRecord& record);
 
-// `text` cut to at most `units` UTF-16 code units, at a character boundary:
-// the fixed text fields of a record keep their sizes.
-std::string TruncateToUtf16Units(const std::string& text, size_t units);
-
 class StatusSlot {
  public:
   // Copies `record` in only when the slot is empty; never waits.

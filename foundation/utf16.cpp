@@ -79,6 +79,19 @@ std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
   return Decode(bytes.size() / 2, [&](size_t k) { return uint32_t{bytes[2 * k]} | uint32_t{bytes[2 * k + 1]} << 8; });
 }
 
+std::string TruncateToUtf16Units(std::string_view text, size_t units) {
+  size_t used = 0;
+  size_t end = 0;
+  while (end < text.size()) {
+    size_t next = end;
+    const size_t need = NextCodePoint(text, next) >= 0x10000 ? 2 : 1;  // a surrogate pair beyond the BMP
+    if (used + need > units) break;
+    used += need;
+    end = next;
+  }
+  return std::string(text.substr(0, end));
+}
+
 void AppendUtf16Le(std::vector<uint8_t>& out, std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const uint32_t cp = NextCodePoint(text, i);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/utf16.h"
+
 namespace vorsa {
 namespace {
 
